@@ -1,0 +1,50 @@
+// Per-ray callback: turns a film position, a lens position and a time within the exposure into
+// a camera ray, from the module-wide sample table alone. No host call, allocation, trigonometry
+// or lock happens here; rays may be evaluated from several threads at once.
+#pragma once
+
+#include <cstdint>
+
+#include "host/host_records.h"
+#include "model/sample_table.h"
+
+// Index of the sample a ray at timeFraction (0 = start of exposure, 1 = end) uses:
+// trunc(count * timeFraction), clamped to 0..count. NaN selects entry 0.
+inline std::uint32_t sampleIndexForTime(std::uint32_t count, double timeFraction) {
+    const double scaled = static_cast<double>(count) * timeFraction;
+    if (!(scaled > 0.0)) {
+        return 0;
+    }
+    if (scaled >= static_cast<double>(count)) {
+        return count;
+    }
+    return static_cast<std::uint32_t>(scaled);
+}
+
+// The ray through film position (filmX, filmY) and lens position (lensX, lensY) of one sample:
+// the origin on the lens and the unnormalised direction to the point of sharp focus.
+inline void rayThroughSample(const MotionSample& s, double filmX, double filmY, double lensX,
+                             double lensY, DVec3* origin, DVec3* direction) {
+    const double a = filmX + s.shiftX;
+    const double b = filmY + s.shiftY;
+    direction->x = ((a * s.focusAxisX.x + b * s.focusAxisY.x) + s.focusCenter.x) -
+                   lensX * s.apertureX.x - lensY * s.apertureY.x;
+    direction->y = ((a * s.focusAxisX.y + b * s.focusAxisY.y) + s.focusCenter.y) -
+                   lensX * s.apertureX.y - lensY * s.apertureY.y;
+    direction->z = ((a * s.focusAxisX.z + b * s.focusAxisY.z) + s.focusCenter.z) -
+                   lensX * s.apertureX.z - lensY * s.apertureY.z;
+    origin->x = (s.position.x + lensX * s.apertureX.x) + lensY * s.apertureY.x;
+    origin->y = (s.position.y + lensX * s.apertureX.y) + lensY * s.apertureY.y;
+    origin->z = (s.position.z + lensX * s.apertureX.z) + lensY * s.apertureY.z;
+}
+
+// Unit direction for builds that normalise. A direction of zero or non-finite length (focus
+// point on the lens, or a degenerate sample) falls back to the sample's forward axis, so the
+// host never receives NaN from a division by zero.
+DVec3 unitRayDirection(const MotionSample& s, const DVec3& direction);
+
+extern "C" {
+// Evaluate callback: 1 with the ray written, 0 (record untouched) while there is no table.
+int HOSTCALL evaluateRay(HostInstance instance, double filmX, double filmY, double lensX,
+                         double lensY, double timeFraction, RayRecord* ray);
+}
