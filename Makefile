@@ -1,0 +1,72 @@
+# Two commands do everything on a fresh Debian machine:
+#   make demo   installs what is missing, builds the three module files and runs the demo
+#   make test   installs what is missing and runs every test suite
+JOBS ?= $(shell nproc)
+CMAKE_BUILD = cmake --build --preset
+export WINEDEBUG := -all
+export WINEDLLOVERRIDES := mscoree,mshtml=
+
+.PHONY: all setup native windows asan tsan fuzz-build demo test test-native test-asan \
+        test-tsan test-windows test-validate test-fuzz fuzz-long bench clean
+
+all: native windows
+
+setup: build/.setup-done
+build/.setup-done: tools/setup-debian.sh
+	sh tools/setup-debian.sh
+	mkdir -p build && touch $@
+
+native: setup
+	cmake --preset native >/dev/null
+	$(CMAKE_BUILD) native -j$(JOBS)
+
+windows: setup
+	cmake --preset windows >/dev/null
+	$(CMAKE_BUILD) windows -j$(JOBS)
+
+asan: setup
+	cmake --preset asan >/dev/null
+	$(CMAKE_BUILD) asan -j$(JOBS)
+
+tsan: setup
+	cmake --preset tsan >/dev/null
+	$(CMAKE_BUILD) tsan -j$(JOBS)
+
+demo: windows
+	sh tools/demo.sh
+
+test: test-native test-asan test-tsan test-windows test-validate test-fuzz
+	@echo "All test suites passed."
+
+test-native: native
+	ctest --preset native -j$(JOBS)
+
+test-asan: asan
+	ctest --preset asan -j$(JOBS)
+
+test-tsan: tsan
+	ctest --preset tsan -j$(JOBS) -L concurrency
+
+test-windows: windows
+	ctest --preset windows -j$(JOBS)
+
+test-validate: windows
+	sh tools/validate-all.sh
+
+fuzz-build: setup
+	cmake --preset fuzz >/dev/null
+	$(CMAKE_BUILD) fuzz -j$(JOBS)
+
+test-fuzz: fuzz-build
+	sh tools/fuzz.sh 60
+
+fuzz-long: fuzz-build
+	sh tools/fuzz.sh 1800
+
+bench: setup
+	cmake --preset bench >/dev/null
+	$(CMAKE_BUILD) bench -j$(JOBS)
+	sh tools/bench.sh
+
+clean:
+	rm -rf build
