@@ -20,11 +20,11 @@ HOST_SIZE(HostCameraRecord, 192);
 
 // Timing of the frame about to be rendered, given to the new-frame callback.
 struct FrameTiming {
-    std::int32_t frame;         // byte 0, not used
-    double start;               // byte 8, host time
-    double duration;            // byte 16, host time
-    double hostReserved;        // byte 24, not used
-    std::int32_t motionSteps;   // byte 32, motion-blur steps of the frame
+    std::int32_t frame;       // byte 0, not used
+    double start;             // byte 8, host time
+    double duration;          // byte 16, host time
+    double hostReserved;      // byte 24, not used
+    std::int32_t motionSteps; // byte 32, motion-blur steps of the frame
 };
 HOST_LAYOUT(FrameTiming, frame, 0);
 HOST_LAYOUT(FrameTiming, start, 8);
@@ -49,20 +49,20 @@ typedef int(HOSTCALL* SceneReadFloatsFn)(void* readerData, float* values, int co
 typedef int(HOSTCALL* SceneWriteFloatsFn)(void* writerData, const float* values, int count);
 
 struct SceneLoadRecord {
-    void* hostWord0;                                 // byte 0, the host's
-    void* readerData;                                // byte 4, passed back to readFloats
-    void* hostWords[7];                              // bytes 8-35, the host's other operations
-    SceneReadFloatsFn readFloats;                    // byte 36
+    void* hostWord0;              // byte 0, the host's
+    void* readerData;             // byte 4, passed back to readFloats
+    void* hostWords[7];           // bytes 8-35, the host's other operations
+    SceneReadFloatsFn readFloats; // byte 36
 };
 HOST_LAYOUT(SceneLoadRecord, readerData, 4);
 HOST_LAYOUT(SceneLoadRecord, readFloats, 36);
 HOST_SIZE(SceneLoadRecord, 40);
 
 struct SceneSaveRecord {
-    void* hostWord0;                                 // byte 0, the host's
-    void* writerData;                                // byte 4, passed back to writeFloats
-    void* hostWords[7];                              // bytes 8-35, the host's other operations
-    SceneWriteFloatsFn writeFloats;                  // byte 36
+    void* hostWord0;                // byte 0, the host's
+    void* writerData;               // byte 4, passed back to writeFloats
+    void* hostWords[7];             // bytes 8-35, the host's other operations
+    SceneWriteFloatsFn writeFloats; // byte 36
 };
 HOST_LAYOUT(SceneSaveRecord, writerData, 4);
 HOST_LAYOUT(SceneSaveRecord, writeFloats, 36);
@@ -71,13 +71,13 @@ HOST_SIZE(SceneSaveRecord, 40);
 // Per-instance callbacks of the camera handler. The host owns the table; activation fills it.
 struct InstanceCallbackTable {
     // Private word handed back as create's first argument; the module stores the global lookup.
-    void* privateWord;                                                                 // 0
+    void* privateWord;                                                                    // 0
     HostInstance(HOSTCALL* create)(void* privateWord, HostItemId item, HostError* error); // 4
-    void(HOSTCALL* destroy)(HostInstance instance);                                    // 8
-    HostError(HOSTCALL* copy)(HostInstance destination, HostInstance source);          // 12
-    HostError(HOSTCALL* load)(HostInstance instance, const SceneLoadRecord* scene);    // 16
-    HostError(HOSTCALL* save)(HostInstance instance, const SceneSaveRecord* scene);    // 20
-    const char*(HOSTCALL* describe)(HostInstance instance);                            // 24
+    void(HOSTCALL* destroy)(HostInstance instance);                                       // 8
+    HostError(HOSTCALL* copy)(HostInstance destination, HostInstance source);             // 12
+    HostError(HOSTCALL* load)(HostInstance instance, const SceneLoadRecord* scene);       // 16
+    HostError(HOSTCALL* save)(HostInstance instance, const SceneSaveRecord* scene);       // 20
+    const char*(HOSTCALL* describe)(HostInstance instance);                               // 24
 };
 HOST_LAYOUT(InstanceCallbackTable, privateWord, 0);
 HOST_LAYOUT(InstanceCallbackTable, create, 4);

@@ -5,13 +5,13 @@
 #include "host/service_tables.h"
 
 struct HostServices {
-    GlobalLookupFn globalLookup;        // the lookup given to the latest activation
-    const VParmFuncs* vparmFuncs;       // "LWVParmFuncs 2"
-    const ItemInfo* itemInfo;           // "LW Item Info 4"
-    const CameraInfo* cameraInfo;       // "LW Camera Info 5"; may be null
-    InstanceUpdateFn instanceUpdate;    // "Instance Update"; may be null
-    const XPanelFuncs* xpanelFuncs;     // "LWXPanel"
-    double pi;                          // 4 * atan(1), set by handler activation
+    GlobalLookupFn globalLookup;     // the lookup given to the latest activation
+    const VParmFuncs* vparmFuncs;    // "LWVParmFuncs 2"
+    const ItemInfo* itemInfo;        // "LW Item Info 4"
+    const CameraInfo* cameraInfo;    // "LW Camera Info 5"; may be null
+    InstanceUpdateFn instanceUpdate; // "Instance Update"; may be null
+    const XPanelFuncs* xpanelFuncs;  // "LWXPanel"
+    double pi;                       // 4 * atan(1), set by handler activation
 };
 
 extern HostServices hostServices;

@@ -16,7 +16,8 @@
 
 // Checks a host record's byte layout where it matters: in the 32-bit build the host loads.
 #if VELLARY_HOST_ABI_32
-#define HOST_LAYOUT(type, field, offset) static_assert(offsetof(type, field) == (offset), #type "." #field)
+#define HOST_LAYOUT(type, field, offset)                                                           \
+    static_assert(offsetof(type, field) == (offset), #type "." #field)
 #define HOST_SIZE(type, size) static_assert(sizeof(type) == (size), "sizeof " #type)
 #else
 #define HOST_LAYOUT(type, field, offset) static_assert(true, "")
@@ -24,15 +25,15 @@
 #endif
 
 // Opaque host handles. The module never looks inside them; it only passes them back.
-typedef struct HostItemTag* HostItemId;          // a scene item (the camera)
-typedef struct ParamChannelTag* ParamChannel;    // one animatable parameter ("LWVParmFuncs 2")
-typedef struct ChannelGroupTag* ChannelGroup;    // an item's group of channels
-typedef struct XPanelTag* XPanel;                // a declarative settings panel ("LWXPanel")
-typedef struct DrawAreaTag* DrawArea;            // a panel control's drawing area
-typedef void* HostInstance;                      // what the host holds for one handler instance
+typedef struct HostItemTag* HostItemId;       // a scene item (the camera)
+typedef struct ParamChannelTag* ParamChannel; // one animatable parameter ("LWVParmFuncs 2")
+typedef struct ChannelGroupTag* ChannelGroup; // an item's group of channels
+typedef struct XPanelTag* XPanel;             // a declarative settings panel ("LWXPanel")
+typedef struct DrawAreaTag* DrawArea;         // a panel control's drawing area
+typedef void* HostInstance;                   // what the host holds for one handler instance
 
 // The host's global lookup: service name and the integer 0 -> the service's table, or null.
-typedef void* (HOSTCALL* GlobalLookupFn)(const char* serviceName, int useMode);
+typedef void*(HOSTCALL* GlobalLookupFn)(const char* serviceName, int useMode);
 
 // Error messages travel as constant texts; null means success.
 typedef const char* HostError;

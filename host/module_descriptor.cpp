@@ -17,13 +17,16 @@ constinit const ServerRecord serverTable[] = {
 
 extern "C" {
 
-void* HOSTCALL moduleStartup(void) { return reinterpret_cast<void*>(4); }
+void* HOSTCALL moduleStartup(void) {
+    return reinterpret_cast<void*>(4);
+}
 
 void HOSTCALL moduleShutdown(void* /*hostArgument*/) {}
 
 // The host finds the module through this symbol alone. Constant data: nothing runs on load.
 constinit const ModuleDescriptor _mod_descrip = {
-    MODULE_SYNC_WORD, MODULE_DESCRIPTOR_VERSION, MODULE_PLATFORM_WORD,
-    moduleStartup,    moduleShutdown,            serverTable,
+    MODULE_SYNC_WORD,     MODULE_DESCRIPTOR_VERSION,
+    MODULE_PLATFORM_WORD, moduleStartup,
+    moduleShutdown,       serverTable,
 };
 }

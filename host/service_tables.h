@@ -17,17 +17,17 @@
 
 // "LWVParmFuncs 2": animatable parameter channels.
 struct VParmFuncs {
-    ParamChannel(HOSTCALL* create)(int typeCode, int flags);                          // 0
-    void(HOSTCALL* destroy)(ParamChannel channel);                                    // 4
-    int(HOSTCALL* setup)(ParamChannel channel, const char* name, ChannelGroup group,  // 8
+    ParamChannel(HOSTCALL* create)(int typeCode, int flags);                         // 0
+    void(HOSTCALL* destroy)(ParamChannel channel);                                   // 4
+    int(HOSTCALL* setup)(ParamChannel channel, const char* name, ChannelGroup group, // 8
                          void* zero1, void* zero2, void* zero3, void* zero4);
-    HostError(HOSTCALL* copy)(ParamChannel destination, ParamChannel source);         // 12
-    HostError(HOSTCALL* load)(ParamChannel channel, const SceneLoadRecord* scene);    // 16
-    HostError(HOSTCALL* save)(ParamChannel channel, const SceneSaveRecord* scene);    // 20
+    HostError(HOSTCALL* copy)(ParamChannel destination, ParamChannel source);      // 12
+    HostError(HOSTCALL* load)(ParamChannel channel, const SceneLoadRecord* scene); // 16
+    HostError(HOSTCALL* save)(ParamChannel channel, const SceneSaveRecord* scene); // 20
     // Evaluates the channel at a time; fills values[0] (the module never reads further).
-    double(HOSTCALL* getValue)(ParamChannel channel, double time, void* zero,         // 24
+    double(HOSTCALL* getValue)(ParamChannel channel, double time, void* zero, // 24
                                double* values);
-    int(HOSTCALL* setValue)(ParamChannel channel, const double* value);               // 28
+    int(HOSTCALL* setValue)(ParamChannel channel, const double* value); // 28
 };
 HOST_LAYOUT(VParmFuncs, create, 0);
 HOST_LAYOUT(VParmFuncs, destroy, 4);
@@ -46,20 +46,20 @@ enum ItemVectorCode { ITEM_POSITION = 1, ITEM_RIGHT = 2, ITEM_UP = 3, ITEM_FORWA
 
 // "LW Item Info 4": scene items.
 struct ItemInfo {
-    void* hostSlots[9];                                                             // 0-35
-    void(HOSTCALL* vector)(HostItemId item, int code, double time, DVec3* out);     // 36
-    void* hostSlots2[3];                                                            // 40-51
-    ChannelGroup(HOSTCALL* channelGroup)(HostItemId item);                          // 52
+    void* hostSlots[9];                                                         // 0-35
+    void(HOSTCALL* vector)(HostItemId item, int code, double time, DVec3* out); // 36
+    void* hostSlots2[3];                                                        // 40-51
+    ChannelGroup(HOSTCALL* channelGroup)(HostItemId item);                      // 52
 };
 HOST_LAYOUT(ItemInfo, vector, 36);
 HOST_LAYOUT(ItemInfo, channelGroup, 52);
 
 // "LW Camera Info 5": the host camera's lens, each at an item and a time.
 struct CameraInfo {
-    double(HOSTCALL* zoomFactor)(HostItemId item, double time);     // 0
-    void* hostSlot4;                                                // 4
-    double(HOSTCALL* focusDistance)(HostItemId item, double time);  // 8
-    double(HOSTCALL* fStop)(HostItemId item, double time);          // 12
+    double(HOSTCALL* zoomFactor)(HostItemId item, double time);    // 0
+    void* hostSlot4;                                               // 4
+    double(HOSTCALL* focusDistance)(HostItemId item, double time); // 8
+    double(HOSTCALL* fStop)(HostItemId item, double time);         // 12
 };
 HOST_LAYOUT(CameraInfo, zoomFactor, 0);
 HOST_LAYOUT(CameraInfo, focusDistance, 8);
@@ -78,8 +78,8 @@ typedef int(HOSTCALL* InstanceUpdateFn)(const char* className, HostInstance inst
 typedef void*(HOSTCALL* PanelGetFn)(HostInstance instance, std::uint32_t controlId);
 typedef int(HOSTCALL* PanelSetFn)(HostInstance instance, std::uint32_t controlId,
                                   const void* value);
-typedef void(HOSTCALL* PanelDrawFn)(XPanel panel, std::uint32_t controlId, DrawArea area,
-                                    int width, int height);
+typedef void(HOSTCALL* PanelDrawFn)(XPanel panel, std::uint32_t controlId, DrawArea area, int width,
+                                    int height);
 // The host decides what it passes to the panel's other callbacks; the module ignores it all.
 typedef void(HOSTCALL* PanelEmptyFn)(void* hostArgument);
 
@@ -104,11 +104,11 @@ HOST_SIZE(PanelHintWord, 4);
 
 // The drawing operations of a panel control, reached through byte 4 of "LWXPanel".
 struct XPanelDrawFuncs {
-    void* hostSlots[2];                                                             // 0-7
+    void* hostSlots[2];                                                              // 0-7
     void(HOSTCALL* line)(DrawArea area, std::uint32_t color, int x1, int y1, int x2, // 8
                          int y2);
-    void* hostSlot12;                                                               // 12
-    void(HOSTCALL* box)(DrawArea area, int red, int green, int blue, int x, int y,   // 16
+    void* hostSlot12;                                                              // 12
+    void(HOSTCALL* box)(DrawArea area, int red, int green, int blue, int x, int y, // 16
                         int width, int height);
 };
 HOST_LAYOUT(XPanelDrawFuncs, line, 8);
@@ -125,8 +125,8 @@ struct XPanelFuncs {
     void(HOSTCALL* hint)(XPanel panel, std::uint32_t id, const PanelHintWord* hints); // 20
     void*(HOSTCALL* getUserData)(XPanel panel, std::uint32_t id);                     // 24
     void(HOSTCALL* setUserData)(XPanel panel, std::uint32_t id, void* data);          // 28
-    void* hostSlots32[2];                                                            // 32-39
-    void(HOSTCALL* viewInstance)(XPanel panel, HostInstance instance);               // 40
+    void* hostSlots32[2];                                                             // 32-39
+    void(HOSTCALL* viewInstance)(XPanel panel, HostInstance instance);                // 40
 };
 HOST_LAYOUT(XPanelFuncs, drawFuncs, 4);
 HOST_LAYOUT(XPanelFuncs, create, 8);

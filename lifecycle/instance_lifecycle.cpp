@@ -100,4 +100,6 @@ extern "C" const char* HOSTCALL describeInstance(HostInstance /*instance*/) {
     return INSTANCE_DESCRIPTION;
 }
 
-extern "C" unsigned int HOSTCALL handlerFlags(HostInstance /*instance*/) { return 1u; }
+extern "C" unsigned int HOSTCALL handlerFlags(HostInstance /*instance*/) {
+    return 1u;
+}

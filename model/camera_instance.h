@@ -19,8 +19,8 @@ struct CameraInstance {
     ParamChannel vShiftChannel;
     ParamChannel tiltDirectionChannel;
     ParamChannel tiltAngleChannel;
-    ChannelGroup channelGroup; // used while creating the channels
-    HostItemId itemId;         // the camera item this instance belongs to
+    ChannelGroup channelGroup;            // used while creating the channels
+    HostItemId itemId;                    // the camera item this instance belongs to
     char infoText[CAMERA_INFO_TEXT_SIZE]; // "Focal Length ...mm", always zero-terminated
 };
 

@@ -6,7 +6,7 @@
 struct LensAtTime {
     double focusDistance; // host units
     double fStop;
-    bool pinhole;         // no aperture: the host has no "LW Camera Info 5"
+    bool pinhole; // no aperture: the host has no "LW Camera Info 5"
 };
 
 // Asks "LW Camera Info 5" for the focus distance, then the f-stop. Without that service the

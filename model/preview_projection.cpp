@@ -47,8 +47,8 @@ extern "C" int HOSTCALL buildPreviewMatrix(HostInstance instance, double lensX, 
 
     // The tilt axis is x turned about z by -tiltDirection; d is z after the tilt.
     Matrix4d aboutZ;
-    const DVec3 tiltAxis = mat4TransformPoint(mat4RotateZ(&aboutZ, -cam->tiltDirection),
-                                              DVec3{1.0, 0.0, 0.0});
+    const DVec3 tiltAxis =
+        mat4TransformPoint(mat4RotateZ(&aboutZ, -cam->tiltDirection), DVec3{1.0, 0.0, 0.0});
     Matrix4d tilt;
     mat4RotateAxis(&tilt, &tiltAxis, cam->tiltAngle);
     const DVec3 d = mat4TransformPoint(&tilt, DVec3{0.0, 0.0, 1.0});
@@ -56,12 +56,12 @@ extern "C" int HOSTCALL buildPreviewMatrix(HostInstance instance, double lensX, 
 
     const double D = lens.focusDistance;
     Matrix4d perspective = {{
-        n, 0.0, 0.0, 0.0,                                                                   //
-        0.0, n, 0.0, 0.0,                                                                   //
-        lensShiftAtFocus(r, x0, D) + (cam->hShift * cam->filmWidth - d.x * focalLength),    //
-        lensShiftAtFocus(r, y0, D) + (cam->vShift * cam->filmHeight - d.y * focalLength),   //
-        -(kFarDistance + n) / (kFarDistance - n), -1.0,                                     //
-        r * x0, r * y0, -(n * (2.0 * kFarDistance)) / (kFarDistance - n), 0.0,              //
+        n, 0.0, 0.0, 0.0,                                                                 //
+        0.0, n, 0.0, 0.0,                                                                 //
+        lensShiftAtFocus(r, x0, D) + (cam->hShift * cam->filmWidth - d.x * focalLength),  //
+        lensShiftAtFocus(r, y0, D) + (cam->vShift * cam->filmHeight - d.y * focalLength), //
+        -(kFarDistance + n) / (kFarDistance - n), -1.0,                                   //
+        r * x0, r * y0, -(n * (2.0 * kFarDistance)) / (kFarDistance - n), 0.0,            //
     }};
     mat4Multiply(&perspective, &tilt, projection);
     return 1;

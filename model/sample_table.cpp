@@ -14,9 +14,13 @@ namespace {
 // Every frame has 4 samples per host motion step, plus the one at the frame's end.
 constexpr std::int64_t kSamplesPerMotionStep = 4;
 
-double length(const DVec3& v) { return std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z); }
+double length(const DVec3& v) {
+    return std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
+}
 
-DVec3 scaled(const DVec3& v, double k) { return DVec3{v.x * k, v.y * k, v.z * k}; }
+DVec3 scaled(const DVec3& v, double k) {
+    return DVec3{v.x * k, v.y * k, v.z * k};
+}
 
 DVec3 itemVector(HostItemId item, int code, double time) {
     DVec3 v = {0.0, 0.0, 0.0};
@@ -88,7 +92,8 @@ MotionSample* allocateEntries(std::int32_t motionSteps, std::uint32_t* count) {
         return nullptr;
     }
     *count = static_cast<std::uint32_t>(n);
-    return static_cast<MotionSample*>(std::malloc(static_cast<std::size_t>(n + 1) * sizeof(MotionSample)));
+    return static_cast<MotionSample*>(
+        std::malloc(static_cast<std::size_t>(n + 1) * sizeof(MotionSample)));
 }
 
 } // namespace

@@ -3,7 +3,9 @@
 #include "model/ray_evaluation.h"
 
 namespace {
-bool isUsableLength(double length) { return length > 0.0 && std::isfinite(length); }
+bool isUsableLength(double length) {
+    return length > 0.0 && std::isfinite(length);
+}
 
 DVec3 divided(const DVec3& v, double length) {
     return DVec3{v.x / length, v.y / length, v.z / length};
@@ -14,8 +16,8 @@ constexpr DVec3 kFallbackForward = {0.0, 0.0, 1.0};
 } // namespace
 
 DVec3 unitRayDirection(const MotionSample& s, const DVec3& direction) {
-    const double length =
-        std::sqrt(direction.x * direction.x + direction.y * direction.y + direction.z * direction.z);
+    const double length = std::sqrt(direction.x * direction.x + direction.y * direction.y +
+                                    direction.z * direction.z);
     if (isUsableLength(length)) {
         return divided(direction, length);
     }

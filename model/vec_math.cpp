@@ -3,8 +3,12 @@
 #include <cmath>
 
 namespace {
-inline double& at(Matrix4d* m, int row, int col) { return m->m[4 * row + col]; }
-inline double at(const Matrix4d* m, int row, int col) { return m->m[4 * row + col]; }
+inline double& at(Matrix4d* m, int row, int col) {
+    return m->m[4 * row + col];
+}
+inline double at(const Matrix4d* m, int row, int col) {
+    return m->m[4 * row + col];
+}
 } // namespace
 
 void mat4Multiply(const Matrix4d* a, const Matrix4d* b, Matrix4d* out) {
@@ -32,9 +36,9 @@ Matrix4d* mat4RotateAxis(Matrix4d* m, const DVec3* axis, double angle) {
     const double s = std::sin(angle);
     const double t = 1.0 - c;
     // The transpose of the familiar column-vector rotation, so that p . m turns p by +angle.
-    *m = Matrix4d{{c + x * x * t, x * y * t + s * z, z * x * t - s * y, 0.0,   //
-                   x * y * t - s * z, y * y * t + c, y * z * t + x * s, 0.0,   //
-                   z * x * t + s * y, y * z * t - x * s, z * z * t + c, 0.0,   //
+    *m = Matrix4d{{c + x * x * t, x * y * t + s * z, z * x * t - s * y, 0.0, //
+                   x * y * t - s * z, y * y * t + c, y * z * t + x * s, 0.0, //
+                   z * x * t + s * y, y * z * t - x * s, z * z * t + c, 0.0, //
                    0.0, 0.0, 0.0, 1.0}};
     return m;
 }

@@ -17,7 +17,9 @@ constexpr std::uint32_t kCircleColor = 0x01C8C8C8;
 constexpr double kMarkerCornerMin = -4.0;
 constexpr double kMarkerCornerMax = 99.0;
 
-int truncated(double v) { return static_cast<int>(v); }
+int truncated(double v) {
+    return static_cast<int>(v);
+}
 
 double clampedCorner(double v) {
     if (!(v >= kMarkerCornerMin)) {
@@ -65,8 +67,8 @@ ThumbnailMarker thumbnailMarkerCorner(double tiltAngle, double tiltDirection, do
                            truncated(clampedCorner(28.0 - offset.y))};
 }
 
-extern "C" void HOSTCALL drawTiltThumbnail(XPanel panel, std::uint32_t /*controlId*/,
-                                           DrawArea area, int /*width*/, int /*height*/) {
+extern "C" void HOSTCALL drawTiltThumbnail(XPanel panel, std::uint32_t /*controlId*/, DrawArea area,
+                                           int /*width*/, int /*height*/) {
     const XPanelFuncs* xpanel = hostServices.xpanelFuncs;
     const CameraInstance* camera =
         static_cast<const CameraInstance*>(xpanel->getUserData(panel, PANEL_ID_PANEL));
