@@ -9,14 +9,15 @@
 namespace hostsim {
 
 struct HostCall {
-    std::string service;              // "LWVParmFuncs 2", "globalLookup", "drawing", ...
-    std::string operation;            // "create", "setup", "getValue", "line", ...
+    std::string service;                // "LWVParmFuncs 2", "globalLookup", "drawing", ...
+    std::string operation;              // "create", "setup", "getValue", "line", ...
     std::vector<std::string> arguments; // each argument as text (handles as "channel#3", ...)
 };
 
 class CallLog {
   public:
-    void record(std::string service, std::string operation, std::vector<std::string> arguments = {});
+    void record(std::string service, std::string operation,
+                std::vector<std::string> arguments = {});
     std::vector<HostCall> calls() const;
     // "service.operation" of every call, in order: handy for comparing sequences.
     std::vector<std::string> operations() const;
