@@ -1,0 +1,28 @@
+// hostsim: the stand-in host on the command line. It loads a built camera module as the host
+// would and reports what it finds; see `hostsim --help` for the commands.
+#include <CLI/CLI.hpp>
+
+#include "hostsim/cli_commands.h"
+
+namespace {
+
+using AddCommand = void (*)(CLI::App&, int*);
+
+// Every subcommand, in the order --help lists them.
+constexpr AddCommand kCommands[] = {
+    hostsim::cli::addInfoCommand,
+    hostsim::cli::addThumbnailCommand,
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app{"Stand-in host for the Vellary Camera module"};
+    app.require_subcommand(1);
+    int exitCode = hostsim::cli::kExitOk;
+    for (AddCommand add : kCommands) {
+        add(app, &exitCode);
+    }
+    CLI11_PARSE(app, argc, argv);
+    return exitCode;
+}
