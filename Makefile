@@ -11,10 +11,9 @@ export WINEDLLOVERRIDES := mscoree,mshtml=
 
 all: native windows
 
-setup: build/.setup-done
-build/.setup-done: tools/setup-debian.sh
+# Cheap when everything is there already; also re-enables 32-bit programs after a reboot.
+setup:
 	sh tools/setup-debian.sh
-	mkdir -p build && touch $@
 
 native: setup
 	cmake --preset native >/dev/null
