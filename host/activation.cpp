@@ -37,16 +37,21 @@ extern "C" int HOSTCALL activateHandler(int version, GlobalLookupFn globalLookup
         return ACTIVATION_BAD_VERSION;
     }
     hostServices.pi = 4.0 * std::atan(1.0);
-    hostServices.globalLookup = globalLookup;
-    hostServices.vparmFuncs = static_cast<const VParmFuncs*>(globalLookup(SERVICE_VPARM_FUNCS, 0));
-    hostServices.itemInfo = static_cast<const ItemInfo*>(globalLookup(SERVICE_ITEM_INFO, 0));
+    // The services are kept only when every required one is there: the callbacks installed by
+    // an earlier activation go on running for the host's existing instances and must not find
+    // the services they rely on taken away by a later activation that failed.
+    HostServices found = hostServices;
+    found.globalLookup = globalLookup;
+    found.vparmFuncs = static_cast<const VParmFuncs*>(globalLookup(SERVICE_VPARM_FUNCS, 0));
+    found.itemInfo = static_cast<const ItemInfo*>(globalLookup(SERVICE_ITEM_INFO, 0));
     const void* envelopes = globalLookup(SERVICE_ANIMATION_ENVELOPES, 0);
     const void* timeInfo = globalLookup(SERVICE_TIME_INFO, 0);
-    hostServices.cameraInfo = static_cast<const CameraInfo*>(globalLookup(SERVICE_CAMERA_INFO, 0));
-    if (hostServices.vparmFuncs == nullptr || hostServices.itemInfo == nullptr ||
-        envelopes == nullptr || timeInfo == nullptr) {
+    found.cameraInfo = static_cast<const CameraInfo*>(globalLookup(SERVICE_CAMERA_INFO, 0));
+    if (found.vparmFuncs == nullptr || found.itemInfo == nullptr || envelopes == nullptr ||
+        timeInfo == nullptr) {
         return ACTIVATION_NO_SERVICE;
     }
+    hostServices = found;
     HandlerCallbackTable* handler = static_cast<HandlerCallbackTable*>(local);
     installInstanceCallbacks(handler->instance, globalLookup);
     installHandlerCallbacks(handler);
@@ -61,10 +66,13 @@ extern "C" int HOSTCALL activateInterface(int version, GlobalLookupFn globalLook
     hostServices.globalLookup = globalLookup;
     hostServices.instanceUpdate =
         reinterpret_cast<InstanceUpdateFn>(globalLookup(SERVICE_INSTANCE_UPDATE, 0));
-    hostServices.xpanelFuncs = static_cast<const XPanelFuncs*>(globalLookup(SERVICE_XPANEL, 0));
-    if (hostServices.xpanelFuncs == nullptr) {
+    // A panel opened by an earlier activation may still be drawn: a failed lookup must not take
+    // its drawing service away.
+    const XPanelFuncs* xpanel = static_cast<const XPanelFuncs*>(globalLookup(SERVICE_XPANEL, 0));
+    if (xpanel == nullptr) {
         return ACTIVATION_NO_SERVICE;
     }
+    hostServices.xpanelFuncs = xpanel;
     buildSettingsPanel(static_cast<InterfaceRecord*>(local));
     return ACTIVATION_OK;
 }

@@ -12,6 +12,7 @@ using AddCommand = void (*)(CLI::App&, int*);
 constexpr AddCommand kCommands[] = {
     hostsim::cli::addInfoCommand,
     hostsim::cli::addThumbnailCommand,
+    hostsim::cli::addValidateCommand,
 };
 
 } // namespace

@@ -74,7 +74,8 @@ extern "C" int HOSTCALL panelSet(HostInstance instance, std::uint32_t controlId,
                                  const void* value) {
     CameraInstance* camera = static_cast<CameraInstance*>(instance);
     double CameraInstance::*field = valueOfControl(controlId);
-    if (field == nullptr) {
+    // A set without a value to take (a null address from the host) changes nothing.
+    if (field == nullptr || value == nullptr) {
         return 0;
     }
     std::memcpy(&(camera->*field), value, sizeof(double));
