@@ -67,6 +67,8 @@ foreach(variant IN LISTS VELLARY_VARIANTS)
     # Only _mod_descrip is exported (the list disables mingw's export-everything default), and
     # the file needs nothing beside it but the Windows system runtime.
     target_sources(${_plugin} PRIVATE ${PROJECT_SOURCE_DIR}/host/module.def)
+    # No TLS directory and so no TLS callbacks: nothing of the module runs on load.
+    target_sources(${_plugin} PRIVATE ${PROJECT_SOURCE_DIR}/host/no_tls_callbacks.cpp)
     target_link_options(${_plugin} PRIVATE -static -static-libgcc -static-libstdc++
       -Wl,--no-undefined -Wl,--enable-stdcall-fixup)
     set_target_properties(${_plugin} PROPERTIES LINKER_LANGUAGE C)
