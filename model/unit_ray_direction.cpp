@@ -15,12 +15,7 @@ DVec3 divided(const DVec3& v, double length) {
 constexpr DVec3 kFallbackForward = {0.0, 0.0, 1.0};
 } // namespace
 
-DVec3 unitRayDirection(const MotionSample& s, const DVec3& direction) {
-    const double length = std::sqrt(direction.x * direction.x + direction.y * direction.y +
-                                    direction.z * direction.z);
-    if (isUsableLength(length)) {
-        return divided(direction, length);
-    }
+DVec3 degenerateRayDirection(const MotionSample& s) {
     const DVec3& forward = s.forward;
     const double forwardLength =
         std::sqrt(forward.x * forward.x + forward.y * forward.y + forward.z * forward.z);
