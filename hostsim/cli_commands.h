@@ -15,5 +15,6 @@ inline constexpr int kExitUnusable = 2; // the module file couldn't be loaded
 void addInfoCommand(CLI::App& app, int* exitCode);
 void addThumbnailCommand(CLI::App& app, int* exitCode);
 void addValidateCommand(CLI::App& app, int* exitCode);
+void addRenderCommand(CLI::App& app, int* exitCode);
 
 } // namespace hostsim::cli

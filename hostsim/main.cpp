@@ -13,6 +13,7 @@ constexpr AddCommand kCommands[] = {
     hostsim::cli::addInfoCommand,
     hostsim::cli::addThumbnailCommand,
     hostsim::cli::addValidateCommand,
+    hostsim::cli::addRenderCommand,
 };
 
 } // namespace
