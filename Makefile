@@ -34,11 +34,15 @@ tsan: setup
 demo: windows
 	sh tools/demo.sh
 
-test: test-native test-asan test-tsan test-windows test-validate test-fuzz
+test: test-native test-asan test-tsan test-fuzz test-windows
 	@echo "All test suites passed."
 
+# Native suites run the module in-process and load the native builds of the three module files.
 test-native: native
 	ctest --preset native -j$(JOBS)
+	for m in build/native/dist/test1/Ostrelin.p build/native/dist/test2/Ostrelin.p \
+	         build/native/dist/test3/Brevanic.p; do \
+	  build/native/hostsim/hostsim validate $$m || exit 1; done
 
 test-asan: asan
 	ctest --preset asan -j$(JOBS)
@@ -46,11 +50,12 @@ test-asan: asan
 test-tsan: tsan
 	ctest --preset tsan -j$(JOBS) -L concurrency
 
+# The 32-bit Windows test programs and the validation of the three .p files, under Wine.
 test-windows: windows
-	ctest --preset windows -j$(JOBS)
+	sh tools/windows-tests.sh build/windows
 
 test-validate: windows
-	sh tools/validate-all.sh
+	sh tools/validate-all.sh build/windows
 
 fuzz-build: setup
 	cmake --preset fuzz >/dev/null

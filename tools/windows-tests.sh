@@ -1,0 +1,41 @@
+#!/bin/sh
+# Runs the test programs of the 32-bit Windows build under Wine, then validates the three built
+# module files with the Windows stand-in host.
+#
+#   sh tools/windows-tests.sh [WINDOWS_BUILD_DIR]     (default: build/windows)
+#
+# Wine's 32-bit side needs a kernel that runs 32-bit programs, or qemu-i386 in its place
+# (tools/enable-i386-binaries.sh). Under emulation Wine is slow to set up its prefix and can fail
+# to start at all; that is reported loudly as "NOT RUN" with the reason, and is not a test
+# failure. Once Wine runs, every failing test fails this script.
+set -u
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$root/build/windows}
+wine_run=$root/tools/wine-run
+probe_seconds=${VELLARY_WINE_PROBE_SECONDS:-1500}
+
+hostsim=$build/hostsim/hostsim.exe
+if [ ! -f "$hostsim" ]; then
+  echo "windows-tests.sh: $hostsim is missing; build the windows preset first" >&2
+  exit 2
+fi
+
+# The first Wine start also makes the prefix, the slow part under emulation.
+echo "Starting Wine (first start sets up its prefix; under qemu this takes minutes)..."
+started=$(date +%s)
+if ! timeout "$probe_seconds" "$wine_run" "$hostsim" --help >/dev/null 2>&1; then
+  echo "================================================================================"
+  echo "Windows tests NOT RUN: Wine could not start a 32-bit program on this machine"
+  echo "within ${probe_seconds} s ($(uname -r); 32-bit programs here run under qemu-i386)."
+  echo "The native and sanitizer suites above cover the same code; run this script on a"
+  echo "machine whose kernel runs 32-bit programs to test the .p files themselves."
+  echo "================================================================================"
+  exit 0
+fi
+echo "Wine started in $(($(date +%s) - started)) s."
+
+status=0
+# One Wine process at a time: parallel starts under emulation slow each other down badly.
+ctest --test-dir "$build" --output-on-failure --timeout 600 -j1 || status=1
+sh "$root/tools/validate-all.sh" "$build" || status=1
+exit $status
