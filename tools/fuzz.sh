@@ -64,7 +64,7 @@ for variant in 1 3; do
 done
 
 executions=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
-final=$(grep -E '^#[0-9]+ +DONE' "$log" | tail -n 1)
+final=$(grep -E '^#[0-9]+[[:space:]]+DONE' "$log" | tail -n 1)
 cov=$(echo "$final" | sed -n 's/.* cov: \([0-9]*\).*/\1/p')
 ft=$(echo "$final" | sed -n 's/.* ft: \([0-9]*\).*/\1/p')
 kept=$(ls "$work/corpus" | wc -l)
