@@ -490,7 +490,11 @@ std::optional<RgbImage> XPanelService::drawControl(XPanel panel, std::uint32_t i
         return std::nullopt;
     }
     const PanelDrawFn draw = it->second;
-    const std::uint32_t number = nextArea_++ & kTokenNumberMask;
+    // Areas live only for one call, so their numbers may start over, but never at 0.
+    if (nextArea_ > kTokenNumberMask) {
+        nextArea_ = 1;
+    }
+    const std::uint32_t number = nextArea_++;
     drawings_[number] = std::make_unique<DrawRaster>(kThumbnailSize, kThumbnailSize);
     const DrawArea area = reinterpret_cast<DrawArea>(makeToken(kAreaTokenKind, number));
     callModule(draw, panel, id, area, kThumbnailSize, kThumbnailSize);
