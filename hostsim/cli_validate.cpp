@@ -102,8 +102,6 @@ void addValidateCommand(CLI::App& app, int* exitCode) {
     CLI::App* command = app.add_subcommand(
         "validate", "Check a module file: activation, every callback, and a stress run with "
                     "hostile values, each group in a child process");
-    // Under Wine a module's path may be a Unix one ("/work/..."): not a Windows-style option.
-    command->allow_windows_style_options(false);
     command->add_option("module", options->modulePath, "The module file (.p)")->required();
     command->add_option("--seed", options->seed, "Seed of the stress group's random session");
     command->add_option("--group", options->group)->group("");

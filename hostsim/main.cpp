@@ -21,6 +21,9 @@ constexpr AddCommand kCommands[] = {
 int main(int argc, char** argv) {
     CLI::App app{"Stand-in host for the Vellary Camera module"};
     app.require_subcommand(1);
+    // Under Wine a file's path may be a Unix one ("/work/..."): never a Windows-style option.
+    // Subcommands take this setting from the app when they are added.
+    app.allow_windows_style_options(false);
     int exitCode = hostsim::cli::kExitOk;
     for (AddCommand add : kCommands) {
         add(app, &exitCode);

@@ -4,7 +4,7 @@
 set -eu
 
 packages="cmake make g++ gcc clang libclang-rt-14-dev googletest libbenchmark-dev
-  libstb-dev libcli11-dev valgrind qemu-user-static
+  libstb-dev libcli11-dev valgrind
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
   wine wine32:i386"
 

@@ -7,6 +7,7 @@
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
+#include <filesystem>
 #include <limits>
 #include <optional>
 #include <ostream>
@@ -74,7 +75,7 @@ std::string scenePath() {
             c = '_';
         }
     }
-    return testing::TempDir() + "vellary_" + name + ".scene";
+    return (std::filesystem::temp_directory_path() / ("vellary_" + name + ".scene")).string();
 }
 
 std::vector<hostsim::HostCall> callsOf(const std::vector<hostsim::HostCall>& calls,

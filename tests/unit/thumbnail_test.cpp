@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <utility>
@@ -271,7 +272,8 @@ TEST_F(ThumbnailTest, RenderedThumbnailShowsCircleCrosshairAndMarkerUpAndRight) 
     EXPECT_LT(middleY, 30 - 5);
     EXPECT_EQ(kMarker, pixelAt(*image, middleX, middleY));
 
-    const std::string path = testing::TempDir() + "vellary_tilt_thumbnail_30_45.png";
+    const std::string path =
+        (std::filesystem::temp_directory_path() / "vellary_tilt_thumbnail_30_45.png").string();
     std::string error;
     EXPECT_TRUE(hostsim::writePng(path, *image, &error)) << error;
     RecordProperty("thumbnail", path);
