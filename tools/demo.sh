@@ -60,8 +60,10 @@ for variant in test1 test2 test3; do
   fi
   dir="$out/$variant"
   mkdir -p "$dir"
+  rm -f "$dir"/*.png "$dir"/*.txt # what is listed at the end is this run's output only
   write_batch "$dir" >"$dir/batch.txt"
   echo "== $variant: $(basename "$module")"
+  hostsim info "$module" | tee "$dir/info.txt"
   hostsim render "$module" --batch "$dir/batch.txt" | tee "$dir/render-log.txt"
   hostsim thumbnail "$module" --tilt-direction 86 --tilt-angle -24 -o "$dir/thumbnail.png" \
     | sed 's/^/thumbnail read-out: /'
