@@ -23,39 +23,31 @@ constexpr const char* kReadoutPrefix = "Focal Length ";
 constexpr int kMarkerMin = -4;
 constexpr int kMarkerMax = 99;
 
-bool isParameterControl(std::uint32_t id) {
-    return id == PANEL_ID_ZOOM || id == PANEL_ID_H_SHIFT || id == PANEL_ID_V_SHIFT ||
-           id == PANEL_ID_TILT_DIRECTION || id == PANEL_ID_TILT_ANGLE;
-}
+// The instance's field and channel behind each parameter control, written out here rather than
+// taken from the panel code so that a wrong mapping there shows up as a failed check.
+struct ParameterControl {
+    std::uint32_t id;
+    double CameraInstance::*value;
+    ParamChannel CameraInstance::*channel;
+};
 
-double CameraInstance::*fieldOfControl(std::uint32_t id) {
-    switch (id) {
-    case PANEL_ID_ZOOM:
-        return &CameraInstance::zoomFactor;
-    case PANEL_ID_H_SHIFT:
-        return &CameraInstance::hShift;
-    case PANEL_ID_V_SHIFT:
-        return &CameraInstance::vShift;
-    case PANEL_ID_TILT_DIRECTION:
-        return &CameraInstance::tiltDirection;
-    default:
-        return &CameraInstance::tiltAngle;
-    }
-}
+constexpr ParameterControl kParameterControls[] = {
+    {PANEL_ID_ZOOM, &CameraInstance::zoomFactor, &CameraInstance::zoomChannel},
+    {PANEL_ID_H_SHIFT, &CameraInstance::hShift, &CameraInstance::hShiftChannel},
+    {PANEL_ID_V_SHIFT, &CameraInstance::vShift, &CameraInstance::vShiftChannel},
+    {PANEL_ID_TILT_DIRECTION, &CameraInstance::tiltDirection,
+     &CameraInstance::tiltDirectionChannel},
+    {PANEL_ID_TILT_ANGLE, &CameraInstance::tiltAngle, &CameraInstance::tiltAngleChannel},
+};
 
-ParamChannel CameraInstance::*channelOfControl(std::uint32_t id) {
-    switch (id) {
-    case PANEL_ID_ZOOM:
-        return &CameraInstance::zoomChannel;
-    case PANEL_ID_H_SHIFT:
-        return &CameraInstance::hShiftChannel;
-    case PANEL_ID_V_SHIFT:
-        return &CameraInstance::vShiftChannel;
-    case PANEL_ID_TILT_DIRECTION:
-        return &CameraInstance::tiltDirectionChannel;
-    default:
-        return &CameraInstance::tiltAngleChannel;
+// The parameter control of this id, or null for any other id.
+const ParameterControl* parameterControl(std::uint32_t id) {
+    for (const ParameterControl& control : kParameterControls) {
+        if (control.id == id) {
+            return &control;
+        }
     }
+    return nullptr;
 }
 
 void checkReadout(const char* text) {
@@ -131,10 +123,10 @@ void CameraFuzzSession::panelValues() {
         if (input_.flag()) {
             const std::optional<int> stored = panels_->writeControl(open.panel, id, value);
             FUZZ_CHECK(stored.has_value(), "the host could not write control %#x", id);
-            FUZZ_CHECK(*stored == (isParameterControl(id) ? 1 : 0), "set of %#x gave %d", id,
-                       *stored);
-            if (isParameterControl(id)) {
-                FUZZ_CHECK(std::memcmp(&(camera.*fieldOfControl(id)), &value, sizeof value) == 0,
+            const ParameterControl* control = parameterControl(id);
+            FUZZ_CHECK(*stored == (control != nullptr ? 1 : 0), "set of %#x gave %d", id, *stored);
+            if (control != nullptr) {
+                FUZZ_CHECK(std::memcmp(&(camera.*control->value), &value, sizeof value) == 0,
                            "set of %#x did not store its value", id);
             }
         } else if (id == PANEL_ID_FOCAL_LENGTH) {
@@ -142,8 +134,9 @@ void CameraFuzzSession::panelValues() {
             FUZZ_CHECK(text.has_value(), "the read-out could not be read");
             checkReadout(text->c_str());
         } else {
+            // Ids from the zoom on that are not the read-out are the five parameters.
             const std::optional<void*> read = panels_->readControl(open.panel, id);
-            FUZZ_CHECK(read.has_value() && *read == camera.*channelOfControl(id),
+            FUZZ_CHECK(read.has_value() && *read == camera.*parameterControl(id)->channel,
                        "get of %#x is not the instance's channel", id);
         }
         return;
@@ -154,8 +147,8 @@ void CameraFuzzSession::panelValues() {
         void* value = panelGet(open.instance, id);
         if (id == PANEL_ID_FOCAL_LENGTH) {
             checkReadout(static_cast<const char*>(value));
-        } else if (isParameterControl(id)) {
-            FUZZ_CHECK(value == camera.*channelOfControl(id), "get of %#x", id);
+        } else if (const ParameterControl* control = parameterControl(id)) {
+            FUZZ_CHECK(value == camera.*control->channel, "get of %#x", id);
         } else {
             FUZZ_CHECK(value == nullptr, "get of the unknown id %#x gave a value", id);
         }
@@ -165,9 +158,10 @@ void CameraFuzzSession::panelValues() {
     const bool noValue = input_.byte() < 16;
     const CameraInstance before = camera;
     const int stored = panelSet(open.instance, id, noValue ? nullptr : &value);
-    if (isParameterControl(id) && !noValue) {
+    const ParameterControl* control = parameterControl(id);
+    if (control != nullptr && !noValue) {
         FUZZ_CHECK(stored == 1, "set of %#x gave %d", id, stored);
-        FUZZ_CHECK(std::memcmp(&(camera.*fieldOfControl(id)), &value, sizeof value) == 0,
+        FUZZ_CHECK(std::memcmp(&(camera.*control->value), &value, sizeof value) == 0,
                    "set of %#x did not store its value", id);
     } else {
         FUZZ_CHECK(stored == 0, "set of %#x without a value to take gave %d", id, stored);
