@@ -17,18 +17,17 @@ if [ ! -f "$host" ]; then
   exit 2
 fi
 
-# Paths relative to the build directory: the Windows host would take an absolute Unix path
-# ("/work/...") for a Windows-style option, and Wine resolves relative ones through Z:.
-cd "$build"
 status=0
-for module in dist/test1/Ostrelin.p dist/test2/Ostrelin.p dist/test3/Brevanic.p; do
-  echo "== $build/$module"
+for module in "$build/dist/test1/Ostrelin.p" "$build/dist/test2/Ostrelin.p" \
+  "$build/dist/test3/Brevanic.p"; do
+  echo "== $module"
   if [ ! -f "$module" ]; then
     echo "FAIL $module: missing"
     status=1
     continue
   fi
-  if ! sh "$root/tools/wine-run" hostsim/hostsim.exe validate "$module"; then
+  # Wine takes the module's path as a Unix path; the host opens it through Z:.
+  if ! sh "$root/tools/wine-run" "$host" validate "$module"; then
     status=1
   fi
 done
